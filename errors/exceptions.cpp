@@ -1,8 +1,8 @@
 #include "errors/exceptions.hpp"
 
+#include <cxxabi.h>
 #include <cstdlib>
 #include <cstring>
-#include <cxxabi.h>
 #include <map>
 #include <mutex>
 #include <new>
@@ -62,7 +62,9 @@ const char* RunTimeClassName(const std::exception& object) noexcept {
     }
 }
 
-const char* DebuggableException::what() const noexcept { return RunTimeClassName(*this); }
+const char* DebuggableException::what() const noexcept {
+    return RunTimeClassName(*this);
+}
 
 ExceptionPL::ExceptionPL(const char* text) : text(CopyText(text)) {}
 
@@ -78,7 +80,9 @@ ExceptionPL& ExceptionPL::operator=(const ExceptionPL& other) {
 
 ExceptionPL::~ExceptionPL() = default;
 
-const char* ExceptionPL::what() const noexcept { return text.get(); }
+const char* ExceptionPL::what() const noexcept {
+    return text.get();
+}
 
 CopiedStdException::CopiedStdException(const std::exception& original)
     : ExceptionPL(original.what()) {}

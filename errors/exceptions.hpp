@@ -18,7 +18,7 @@ class ExceptionDebuggingInfo {};
 // The root of the system's own exception classes. A class that carries no
 // text of its own describes itself by its run-time class name.
 class DebuggableException : public std::exception, public WindowsPlatform::ExceptionDebuggingInfo {
-public:
+  public:
     // "class " followed by the most-derived class's fully qualified name
     // ("class BadDNSRecord", "class Windows::Error"). The text of each class
     // is built on its first request and kept until the process ends, so the
@@ -34,7 +34,7 @@ const char* RunTimeClassName(const std::exception& object) noexcept;
 
 // An exception that carries a text of its own.
 class ExceptionPL : public DebuggableException {
-public:
+  public:
     // Copies the zero-terminated `text`; a null pointer counts as empty.
     // Throws std::bad_alloc when the copy cannot be allocated.
     explicit ExceptionPL(const char* text);
@@ -45,7 +45,7 @@ public:
     // The copied text; valid as long as this object lives.
     const char* what() const noexcept override;
 
-private:
+  private:
     // Exactly the text's length plus one characters, zero-terminated.
     std::unique_ptr<char[]> text;
 };
@@ -53,7 +53,7 @@ private:
 // A copy of any standard exception's text, made when the original is caught
 // and no longer available; the class of the original is not kept.
 class CopiedStdException : public ExceptionPL {
-public:
+  public:
     explicit CopiedStdException(const std::exception& original);
 };
 

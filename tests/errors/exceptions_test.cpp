@@ -31,8 +31,7 @@ TEST(DebuggableExceptionTest, DescribesItselfByMostDerivedClassName) {
     EXPECT_EQ(WhatOfThrown<BadDNSName>(), "class BadDNSName");
     EXPECT_EQ(WhatOfThrown<BadDNSCompressedName>(), "class BadDNSCompressedName");
     EXPECT_EQ(WhatOfThrown<ConstDataCapacityExceeded>(), "class ConstDataCapacityExceeded");
-    EXPECT_EQ(WhatOfThrown<FileReadingLoopEndOfFileError>(),
-              "class FileReadingLoopEndOfFileError");
+    EXPECT_EQ(WhatOfThrown<FileReadingLoopEndOfFileError>(), "class FileReadingLoopEndOfFileError");
 }
 
 TEST(DebuggableExceptionTest, NamesNamespacesJoinedByDoubleColons) {
