@@ -1,4 +1,5 @@
 #include "data/ascii.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <string>
 
 namespace {
+
+using TestCaseNames::PrintTo;
 
 using Ascii::CharacterClass;
 

@@ -1,4 +1,5 @@
 #include "data/data_reader.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include "errors/exceptions.hpp"
 
 namespace {
+
+using TestCaseNames::PrintTo;
 
 constexpr Byte kUntouched = 0xEE;
 

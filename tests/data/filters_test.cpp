@@ -1,4 +1,5 @@
 #include "data/filters.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 #include <vector>
 
 namespace {
+
+using TestCaseNames::PrintTo;
 
 ByteVector Bytes(const std::string& text) {
     return ByteVector(text.begin(), text.end());

@@ -1,4 +1,5 @@
 #include "dns/message.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 #include "tests/dns/thrown_class.hpp"
 
 namespace {
+
+using TestCaseNames::PrintTo;
 
 using DNSTest::MessageBuilder;
 using DNSTest::Section;

@@ -1,4 +1,5 @@
 #include "dns/name.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include "tests/dns/thrown_class.hpp"
 
 namespace {
+
+using TestCaseNames::PrintTo;
 
 using namespace std::string_literals;
 using DNSTest::kNothingThrown;
