@@ -2,13 +2,23 @@
 # Installs everything the builds and tests need on a Debian 12 machine.
 # Run as root (or through sudo). Safe to run again: it only adds what is
 # missing.
+#
+#   install-dependencies.sh            everything: native, Windows, wine
+#   install-dependencies.sh --native   only what the native build and tests need
 set -euo pipefail
+
+native_only=false
+[ "${1:-}" = "--native" ] && native_only=true
 
 export DEBIAN_FRONTEND=noninteractive
 
 native_packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
                  libgtest-dev libgmock-dev googletest)
 windows_packages=(g++-mingw-w64-i686-posix wine)
+
+if $native_only; then
+    windows_packages=()
+fi
 
 need=()
 for package in "${native_packages[@]}" "${windows_packages[@]}"; do
@@ -17,13 +27,13 @@ for package in "${native_packages[@]}" "${windows_packages[@]}"; do
 done
 # The preloader reserves wine's fixed address ranges before anything else can
 # take them; without it wine's 32-bit loader fails under emulation (below).
-for package in wine32:i386 wine32-preloader:i386; do
+$native_only || for package in wine32:i386 wine32-preloader:i386; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
         need+=("$package")
 done
 
 if [ "${#need[@]}" -gt 0 ]; then
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if ! $native_only && ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386
     fi
     apt-get update -qq
@@ -34,7 +44,7 @@ fi
 # kernels (virtual machines built without 32-bit support among them) cannot
 # execute 32-bit programs at all; there the loader runs under qemu's user-mode
 # emulator, registered with the kernel for 32-bit x86 programs.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if ! $native_only && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed' ||
         { apt-get update -qq; apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null; }
     binfmt=/proc/sys/fs/binfmt_misc

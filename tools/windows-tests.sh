@@ -7,11 +7,18 @@ cd "$(dirname "$0")/.."
 export WINEDEBUG=-all
 export WINEARCH=win32
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
+# A program that crashes must end, not wait in wine's interactive debugger.
+export WINEDLLOVERRIDES="winedbg.exe=d"
+
+# One wine server for the whole run: wine's own background services start
+# once, here, with their output going nowhere, instead of inside whichever
+# test happens to start the server.
+mkdir -p "$(dirname "$WINEPREFIX")"
+wineserver -p
+trap 'wineserver -k || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    # The first start creates the prefix; doing it here keeps that time out
-    # of the first test's.
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot --init >/dev/null 2>&1 || true
-    wineserver --wait || true
+    echo "creating the wine prefix $WINEPREFIX"
 fi
+wineboot --init >/dev/null 2>&1 || true
+
 cmake --workflow --preset windows

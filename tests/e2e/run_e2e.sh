@@ -22,6 +22,12 @@ cases="$1"
 program="$2"
 shift 2
 runner=("$@")
+# The program runs inside each case's folder, so a relative path to it must be
+# made absolute first.
+case "$program" in
+    /*) ;;
+    */*) program="$PWD/$program" ;;
+esac
 
 case "$program" in
     *.exe) platform=windows ;;

@@ -3,7 +3,11 @@
 # cannot drift apart.
 #
 #   cmake -DGENERATOR=<MakeRelayList> [-DEMULATOR=<wine>] -DDESCRIPTION=<relays.txt>
-#         -DEXPECTED=<Relays.dat> -DOUTPUT=<file in the build folder> -P check_example.cmake
+#         -DEXPECTED=<Relays.dat> -DOUTPUT=<file in the build folder>
+#         [-DUPDATE_TARGET=<target that rewrites EXPECTED>] -P check_example.cmake
+if(NOT DEFINED UPDATE_TARGET)
+    set(UPDATE_TARGET update_relay_list_example)
+endif()
 foreach(_variable GENERATOR DESCRIPTION EXPECTED OUTPUT)
     if(NOT DEFINED ${_variable})
         message(FATAL_ERROR "check_example.cmake needs -D${_variable}=...")
@@ -24,6 +28,6 @@ execute_process(
     RESULT_VARIABLE _different)
 if(NOT _different EQUAL 0)
     message(FATAL_ERROR "${EXPECTED} is not what ${DESCRIPTION} describes; rebuild it with "
-                        "the update_relay_list_example target and commit both files")
+                        "the ${UPDATE_TARGET} target and commit both files")
 endif()
 message(STATUS "${EXPECTED} matches ${DESCRIPTION}")
