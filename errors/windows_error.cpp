@@ -98,8 +98,7 @@ void LocalAllocation::Release() noexcept {
 
 namespace Windows {
 
-Error::Error(const Error& other)
-    : DebuggableException(), code(other.code), module(other.module) {}
+Error::Error(const Error& other) : DebuggableException(), code(other.code), module(other.module) {}
 
 Error& Error::operator=(const Error& other) {
     if (this != &other) {
@@ -141,9 +140,8 @@ std::string SystemErrorText(Windows::Error error) {
     char* buffer = nullptr;
     // With FORMAT_MESSAGE_ALLOCATE_BUFFER the system stores the address of
     // the buffer it allocates where the buffer would otherwise go.
-    const DWORD count =
-        FormatMessageA(flags, error.Module(), error.Code(), kDefaultLanguage,
-                       reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    const DWORD count = FormatMessageA(flags, error.Module(), error.Code(), kDefaultLanguage,
+                                       reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
     if (count == 0) {
         return UnknownErrorText(error.Code());
     }

@@ -78,8 +78,7 @@ class Error : public DebuggableException {
   public:
     // `module`, when not null, is a module whose message table is searched
     // before the system's.
-    explicit Error(std::uint32_t code, const void* module = nullptr)
-        : code(code), module(module) {}
+    explicit Error(std::uint32_t code, const void* module = nullptr) : code(code), module(module) {}
 
     // Copies the code and the module only: a copy builds its own text.
     Error(const Error& other);

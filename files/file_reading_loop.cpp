@@ -34,9 +34,8 @@ void FileReadingLoop::Fill() {
     if (reader.AtEnd()) {
         throw FileReadingLoopEndOfFileError();
     }
-    const std::uint64_t count =
-        std::min<std::uint64_t>({remaining, 0xFFFFFFFFu,
-                                 static_cast<std::uint64_t>(bufferEnd - bufferBegin)});
+    const std::uint64_t count = std::min<std::uint64_t>(
+        {remaining, 0xFFFFFFFFu, static_cast<std::uint64_t>(bufferEnd - bufferBegin)});
     MutableData room(bufferBegin, bufferBegin + count);
     reader.ReadSome(room);
     if (room.cursor == room.start) {

@@ -110,10 +110,18 @@ constexpr bool InAscendingOrder() {
 }
 static_assert(InAscendingOrder(), "the texts are found by binary search");
 
+// An HRESULT of the Win32 facility ("HRESULT_FROM_WIN32") wraps a system
+// error code in its low 16 bits, and shares that code's text.
+constexpr DWORD kWin32FacilityMask = 0xFFFF0000u;
+constexpr DWORD kWin32FacilityFailure = 0x80070000u;
+
 const char* SystemMessageText(DWORD code) {
-    const auto found =
-        std::lower_bound(std::begin(kSystemMessages), std::end(kSystemMessages), code,
-                         [](const SystemMessage& message, DWORD key) { return message.code < key; });
+    if ((code & kWin32FacilityMask) == kWin32FacilityFailure) {
+        code &= ~kWin32FacilityMask;
+    }
+    const auto found = std::lower_bound(
+        std::begin(kSystemMessages), std::end(kSystemMessages), code,
+        [](const SystemMessage& message, DWORD key) { return message.code < key; });
     if (found == std::end(kSystemMessages) || found->code != code) {
         return nullptr;
     }
@@ -127,8 +135,8 @@ DWORD Fail(DWORD code) {
 
 }  // namespace
 
-DWORD FormatMessageA(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId,
-                     DWORD /*dwLanguageId*/, LPSTR lpBuffer, DWORD nSize, va_list* /*Arguments*/) {
+DWORD FormatMessageA(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId, DWORD /*dwLanguageId*/,
+                     LPSTR lpBuffer, DWORD nSize, va_list* /*Arguments*/) {
     const bool fromModule = (dwFlags & FORMAT_MESSAGE_FROM_HMODULE) != 0;
     const bool fromSystem = (dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) != 0;
     if ((dwFlags & (FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_MAX_WIDTH_MASK)) != 0 ||

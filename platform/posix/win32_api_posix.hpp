@@ -69,8 +69,7 @@ inline constexpr DWORD OPEN_EXISTING = 3;
 inline constexpr DWORD OPEN_ALWAYS = 4;
 inline constexpr DWORD TRUNCATE_EXISTING = 5;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
-inline const HANDLE INVALID_HANDLE_VALUE =
-    reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 inline constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
 inline constexpr DWORD FILE_BEGIN = 0;
@@ -210,9 +209,10 @@ DWORD GetLastError();
 // FORMAT_MESSAGE_FROM_SYSTEM the system's texts are searched next. Line
 // width control and FORMAT_MESSAGE_FROM_STRING fail with
 // ERROR_INVALID_PARAMETER. The texts exist in one language, returned for
-// any dwLanguageId. Returns the text's length without its terminator; every
-// text ends in "\r\n". An id without a text fails with
-// ERROR_MR_MID_NOT_FOUND.
+// any dwLanguageId. An HRESULT that wraps a system error code (facility
+// Win32, 0x8007xxxx) has that code's text. Returns the text's length without
+// its terminator; every text ends in "\r\n". An id without a text fails
+// with ERROR_MR_MID_NOT_FOUND.
 DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                      LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <utility>
 
@@ -49,8 +50,7 @@ TEST_P(DecimalTextTest, WritesTheDigitsPaddedToTheMinimum) {
     const DecimalCase& item = GetParam();
     EXPECT_EQ(DecimalText64(item.value, item.minimumDigits).ToString(), item.expected);
     if (item.value <= std::numeric_limits<std::uint32_t>::max() && item.minimumDigits <= 10) {
-        const auto text =
-            DecimalText(static_cast<std::uint32_t>(item.value), item.minimumDigits);
+        const auto text = DecimalText(static_cast<std::uint32_t>(item.value), item.minimumDigits);
         EXPECT_STREQ(text.CStr(), item.expected);
         EXPECT_EQ(text.Length(), std::string(item.expected).size());
     }
@@ -64,8 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DecimalCase{"MinimumBelowDigitCount", 12345, 2, "12345"},
                     DecimalCase{"Largest32Bit", 4294967295u, 1, "4294967295"},
                     DecimalCase{"PaddedToTen", 42, 10, "0000000042"},
-                    DecimalCase{"Largest64Bit", 18446744073709551615u, 1,
-                                "18446744073709551615"},
+                    DecimalCase{"Largest64Bit", 18446744073709551615u, 1, "18446744073709551615"},
                     DecimalCase{"PaddedToTwenty", 5, 20, "00000000000000000005"}),
     [](const testing::TestParamInfo<DecimalCase>& info) { return info.param.name; });
 
@@ -91,8 +90,7 @@ TEST(FixedCapacityTextTest, HoldsUpToItsCapacity) {
 }
 
 TEST(WindowsErrorTextTest, FallsBackToTheHexadecimalCodeWithoutASystemText) {
-    EXPECT_EQ(WindowsErrorText(4294967295u),
-              "Windows Error: 4294967295: unknown error 0xffffffff");
+    EXPECT_EQ(WindowsErrorText(4294967295u), "Windows Error: 4294967295: unknown error 0xffffffff");
     EXPECT_EQ(WindowsErrorText(0x2000abcdu), "Windows Error: 536914893: unknown error 0x2000abcd");
 }
 

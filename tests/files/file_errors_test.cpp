@@ -51,8 +51,8 @@ TEST(ThrowFileErrorTest, FollowsTheOpeningTable) {
                 {
                     {{0}, "nothing"},
                     {{2, 6, 18, 107}, "class FileNotFoundError"},
-                    {{3, 15, 17, 34, 52, 53, 55, 67, 70, 85, 111, 123, 124, 125, 144, 154, 161,
-                      206, 208, 267},
+                    {{3,   15,  17,  34,  52,  53,  55,  67,  70,  85,
+                      111, 123, 124, 125, 144, 154, 161, 206, 208, 267},
                      "class DirectoryNotFoundError"},
                     {{5, 12, 19, 29, 54, 58, 64, 65, 71, 80, 82, 86, 170, 183, 999},
                      "class FilePermissionError"},
@@ -71,8 +71,8 @@ TEST(ThrowFileReadErrorTest, FollowsTheReadingTable) {
                     {{24, 25, 27, 30, 131, 132}, "class FileSeekError"},
                     {{33, 108, 167}, "class FileLockError"},
                     {{38}, "class EndOfFileError"},
-                    {{2, 3, 6, 18, 20, 21, 22, 23, 39, 57, 59, 87, 88, 107, 112, 117, 206, 267,
-                      995, 996, 997},
+                    {{2,  3,  6,   18,  20,  21,  22,  23,  39,  57, 59,
+                      87, 88, 107, 112, 117, 206, 267, 995, 996, 997},
                      "class FileIOError"},
                 });
 }
@@ -102,9 +102,9 @@ TEST(FileIOErrorTest, APlainErrorKeepsItsCodeAndShowsItsWindowsText) {
     EXPECT_EQ(thrown.className, "class FileIOError");
     EXPECT_EQ(thrown.code, 87u);
     const FileIOError error(kPath.CStr(), kPath.CStr() + kPath.Length(), 87);
-    EXPECT_EQ(std::string(error.what()),
-              "File error \"class FileIOError\" on \"C:\\data\\Relays.dat\": " +
-                  WindowsErrorText(87));
+    EXPECT_EQ(
+        std::string(error.what()),
+        "File error \"class FileIOError\" on \"C:\\data\\Relays.dat\": " + WindowsErrorText(87));
 }
 
 TEST(FileIOErrorTest, ACopyHasTheSameClassCodePathAndMessage) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -37,8 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TrimCase{"TwoBackslashes", "C:\\data\\Relays.dat\\\\", "C:\\data\\Relays.dat"},
                     TrimCase{"MixedSeparators", "/tmp/data/\\/", "/tmp/data"},
                     TrimCase{"SeparatorsInsideStay", "a\\/b", "a\\/b"},
-                    TrimCase{"SeparatorsOnly", "\\/\\", ""},
-                    TrimCase{"Empty", "", ""},
+                    TrimCase{"SeparatorsOnly", "\\/\\", ""}, TrimCase{"Empty", "", ""},
                     TrimCase{"Null", nullptr, ""}),
     [](const testing::TestParamInfo<TrimCase>& info) { return info.param.name; });
 

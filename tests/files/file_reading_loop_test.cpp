@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -112,8 +113,7 @@ TEST_F(ReadFileIntoTest, AMissingFileFailsBeforeStart) {
 
 TEST_F(ReadFileIntoTest, AStartPastTheEndFailsAfterStartAndClosesTheFile) {
     const std::string path = MakeFile(10);
-    EXPECT_THROW(ReadFileInto(FilePath(path.c_str()), receiver, 11),
-                 FileReadingLoopEndOfFileError);
+    EXPECT_THROW(ReadFileInto(FilePath(path.c_str()), receiver, 11), FileReadingLoopEndOfFileError);
     EXPECT_EQ(receiver.calls, Calls({}, false));
     EXPECT_FALSE(PlatformTest::IsFileOpen(path));
 }

@@ -60,8 +60,8 @@ TEST_F(FileReadingPathTest, ReportsAnEmptyPathWithoutNamingIt) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->className, "class DirectoryNotFoundError");
     EXPECT_EQ(failure->code, 3u);
-    EXPECT_EQ(failure->message.rfind("File error \"class DirectoryNotFoundError\": Windows Error: 3: ",
-                                     0),
+    EXPECT_EQ(failure->message.rfind(
+                  "File error \"class DirectoryNotFoundError\": Windows Error: 3: ", 0),
               0u)
         << failure->message;
 }

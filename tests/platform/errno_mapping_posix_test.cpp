@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "platform/win32_api.hpp"
@@ -34,34 +35,31 @@ TEST_P(ErrnoMappingTest, GivesTheWindowsCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ErrnoMappingTest,
-    testing::Values(ErrnoCase{"None", 0, ERROR_SUCCESS},
-                    ErrnoCase{"ENOENT", ENOENT, ERROR_FILE_NOT_FOUND},
-                    ErrnoCase{"ENOTDIR", ENOTDIR, ERROR_PATH_NOT_FOUND},
-                    ErrnoCase{"ENAMETOOLONG", ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
-                    ErrnoCase{"ELOOP", ELOOP, ERROR_CANT_RESOLVE_FILENAME},
-                    ErrnoCase{"EACCES", EACCES, ERROR_ACCESS_DENIED},
-                    ErrnoCase{"EPERM", EPERM, ERROR_ACCESS_DENIED},
-                    ErrnoCase{"EISDIR", EISDIR, ERROR_ACCESS_DENIED},
-                    ErrnoCase{"ENXIO", ENXIO, ERROR_ACCESS_DENIED},
-                    ErrnoCase{"ENODEV", ENODEV, ERROR_ACCESS_DENIED},
-                    ErrnoCase{"EROFS", EROFS, ERROR_WRITE_PROTECT},
-                    ErrnoCase{"ETXTBSY", ETXTBSY, ERROR_SHARING_VIOLATION},
-                    ErrnoCase{"EBUSY", EBUSY, ERROR_BUSY},
-                    ErrnoCase{"EEXIST", EEXIST, ERROR_FILE_EXISTS},
-                    ErrnoCase{"EMFILE", EMFILE, ERROR_TOO_MANY_OPEN_FILES},
-                    ErrnoCase{"ENFILE", ENFILE, ERROR_TOO_MANY_OPEN_FILES},
-                    ErrnoCase{"ENOMEM", ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
-                    ErrnoCase{"ENOSPC", ENOSPC, ERROR_DISK_FULL},
-                    ErrnoCase{"EDQUOT", EDQUOT, ERROR_DISK_FULL},
-                    ErrnoCase{"EFBIG", EFBIG, ERROR_FILE_TOO_LARGE},
-                    ErrnoCase{"EOVERFLOW", EOVERFLOW, ERROR_FILE_TOO_LARGE},
-                    ErrnoCase{"EBADF", EBADF, ERROR_INVALID_HANDLE},
-                    ErrnoCase{"EINVAL", EINVAL, ERROR_INVALID_PARAMETER},
-                    ErrnoCase{"ESPIPE", ESPIPE, ERROR_SEEK_ON_DEVICE},
-                    ErrnoCase{"EIO", EIO, ERROR_IO_DEVICE},
-                    ErrnoCase{"EINTR", EINTR, ERROR_OPERATION_ABORTED},
-                    ErrnoCase{"EOPNOTSUPP", EOPNOTSUPP, ERROR_NOT_SUPPORTED},
-                    ErrnoCase{"EPROTO", EPROTO, PosixPlatform::kUnmappedErrnoFlag | EPROTO}),
+    testing::Values(
+        ErrnoCase{"None", 0, ERROR_SUCCESS}, ErrnoCase{"ENOENT", ENOENT, ERROR_FILE_NOT_FOUND},
+        ErrnoCase{"ENOTDIR", ENOTDIR, ERROR_PATH_NOT_FOUND},
+        ErrnoCase{"ENAMETOOLONG", ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
+        ErrnoCase{"ELOOP", ELOOP, ERROR_CANT_RESOLVE_FILENAME},
+        ErrnoCase{"EACCES", EACCES, ERROR_ACCESS_DENIED},
+        ErrnoCase{"EPERM", EPERM, ERROR_ACCESS_DENIED},
+        ErrnoCase{"EISDIR", EISDIR, ERROR_ACCESS_DENIED},
+        ErrnoCase{"ENXIO", ENXIO, ERROR_ACCESS_DENIED},
+        ErrnoCase{"ENODEV", ENODEV, ERROR_ACCESS_DENIED},
+        ErrnoCase{"EROFS", EROFS, ERROR_WRITE_PROTECT},
+        ErrnoCase{"ETXTBSY", ETXTBSY, ERROR_SHARING_VIOLATION},
+        ErrnoCase{"EBUSY", EBUSY, ERROR_BUSY}, ErrnoCase{"EEXIST", EEXIST, ERROR_FILE_EXISTS},
+        ErrnoCase{"EMFILE", EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+        ErrnoCase{"ENFILE", ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+        ErrnoCase{"ENOMEM", ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+        ErrnoCase{"ENOSPC", ENOSPC, ERROR_DISK_FULL}, ErrnoCase{"EDQUOT", EDQUOT, ERROR_DISK_FULL},
+        ErrnoCase{"EFBIG", EFBIG, ERROR_FILE_TOO_LARGE},
+        ErrnoCase{"EOVERFLOW", EOVERFLOW, ERROR_FILE_TOO_LARGE},
+        ErrnoCase{"EBADF", EBADF, ERROR_INVALID_HANDLE},
+        ErrnoCase{"EINVAL", EINVAL, ERROR_INVALID_PARAMETER},
+        ErrnoCase{"ESPIPE", ESPIPE, ERROR_SEEK_ON_DEVICE}, ErrnoCase{"EIO", EIO, ERROR_IO_DEVICE},
+        ErrnoCase{"EINTR", EINTR, ERROR_OPERATION_ABORTED},
+        ErrnoCase{"EOPNOTSUPP", EOPNOTSUPP, ERROR_NOT_SUPPORTED},
+        ErrnoCase{"EPROTO", EPROTO, PosixPlatform::kUnmappedErrnoFlag | EPROTO}),
     [](const testing::TestParamInfo<ErrnoCase>& info) { return info.param.name; });
 
 TEST(ErrnoMappingTest, TellsAMissingFileFromAMissingFolder) {
@@ -99,10 +97,10 @@ TEST(ErrnoMappingTest, EveryMappedCodeHasASystemText) {
             continue;
         }
         char* buffer = nullptr;
-        const DWORD count = FormatMessageA(
-            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                FORMAT_MESSAGE_FROM_SYSTEM,
-            nullptr, code, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+        const DWORD count =
+            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                               FORMAT_MESSAGE_FROM_SYSTEM,
+                           nullptr, code, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
         EXPECT_GT(count, 0u) << "errno " << errorNumber << " gives " << code;
         LocalFree(buffer);
     }

@@ -16,8 +16,7 @@ std::string UniqueName() {
     std::random_device entropy;
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
     return "skelvin-test-" + std::to_string(entropy()) + "-" +
-           std::to_string(static_cast<unsigned long long>(ticks)) + "-" +
-           std::to_string(counter++);
+           std::to_string(static_cast<unsigned long long>(ticks)) + "-" + std::to_string(counter++);
 }
 
 }  // namespace

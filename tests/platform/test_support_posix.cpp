@@ -27,10 +27,9 @@ void WriteSparseFile(const std::string& path, std::uint64_t size, std::uint64_t 
     if (descriptor < 0) {
         Fail("open " + path);
     }
-    const bool written =
-        ::ftruncate(descriptor, static_cast<off_t>(size)) == 0 &&
-        ::pwrite(descriptor, bytes.data(), bytes.size(), static_cast<off_t>(offset)) ==
-            static_cast<ssize_t>(bytes.size());
+    const bool written = ::ftruncate(descriptor, static_cast<off_t>(size)) == 0 &&
+                         ::pwrite(descriptor, bytes.data(), bytes.size(),
+                                  static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes.size());
     const int failure = errno;
     ::close(descriptor);
     if (!written) {

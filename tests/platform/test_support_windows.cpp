@@ -12,16 +12,15 @@ namespace PlatformTest {
 namespace {
 
 [[noreturn]] void Fail(const std::string& what) {
-    throw std::runtime_error(what + " failed with Windows error " +
-                             std::to_string(GetLastError()));
+    throw std::runtime_error(what + " failed with Windows error " + std::to_string(GetLastError()));
 }
 
 }  // namespace
 
 void WriteSparseFile(const std::string& path, std::uint64_t size, std::uint64_t offset,
                      const std::vector<std::uint8_t>& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         Fail("CreateFileA " + path);
     }
@@ -48,8 +47,8 @@ std::string CharacterDevicePath() {
 
 NamedPipe::NamedPipe(const TemporaryFolder& folder) {
     path = "\\\\.\\pipe\\" + folder.Path().filename().string();
-    server = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
-                              4096, 4096, 0, nullptr);
+    server = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096,
+                              4096, 0, nullptr);
     if (server == INVALID_HANDLE_VALUE) {
         Fail("CreateNamedPipeA " + path);
     }

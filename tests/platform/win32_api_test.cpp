@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,22 +55,33 @@ FormattedText FormatSystemText(DWORD code, DWORD flags = kSystemTextFlags) {
     return result;
 }
 
+// The threads hand over through atomics alone: joining or waiting through
+// the platform would itself change the waiting thread's last error.
 TEST(LastErrorTest, IsKeptForEachThread) {
     TemporaryFolder folder;
-    LeaveStaleLastError(folder);
-
+    std::atomic<bool> failedHere{false};
+    std::atomic<bool> failedThere{false};
     DWORD atThreadStart = 0xFFFFFFFF;
-    DWORD afterFailureInThread = 0;
+    DWORD afterFailureThere = 0;
     std::thread other([&] {
         atThreadStart = GetLastError();
+        while (!failedHere) {
+        }
         CloseHandle(nullptr);
-        afterFailureInThread = GetLastError();
+        afterFailureThere = GetLastError();
+        failedThere = true;
     });
+
+    LeaveStaleLastError(folder);
+    failedHere = true;
+    while (!failedThere) {
+    }
+    const DWORD afterFailureHere = GetLastError();
     other.join();
 
     EXPECT_EQ(atThreadStart, 0u);
-    EXPECT_EQ(afterFailureInThread, static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(afterFailureThere, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(afterFailureHere, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 struct OpenFailureCase {
@@ -234,18 +248,25 @@ TEST(FormatMessageTest, FillsACallersBufferOnlyWhenTextAndTerminatorFit) {
               reference.count);
     EXPECT_STREQ(buffer.data(), reference.text.c_str());
 
-    EXPECT_EQ(FormatMessageA(flags, nullptr, ERROR_ACCESS_DENIED, 0, buffer.data(),
-                             reference.count, nullptr),
+    EXPECT_EQ(FormatMessageA(flags, nullptr, ERROR_ACCESS_DENIED, 0, buffer.data(), reference.count,
+                             nullptr),
               0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 }
 
 TEST(FormatMessageTest, FailsForCodesWithoutAText) {
-    for (const DWORD code : {0xFFFFFFFFu, 0x20000001u, 0x80070002u}) {
+    for (const DWORD code : {0xFFFFFFFFu, 0x20000001u, 0x8007FFFFu}) {
         const FormattedText missing = FormatSystemText(code);
         EXPECT_EQ(missing.count, 0u) << code;
         EXPECT_EQ(missing.lastError, static_cast<DWORD>(ERROR_MR_MID_NOT_FOUND)) << code;
     }
+}
+
+TEST(FormatMessageTest, GivesAWrappedSystemErrorCodeItsText) {
+    const DWORD wrappedFileNotFound = 0x80070000u | ERROR_FILE_NOT_FOUND;
+    const FormattedText wrapped = FormatSystemText(wrappedFileNotFound);
+    EXPECT_GT(wrapped.count, 0u);
+    EXPECT_EQ(wrapped.text, FormatSystemText(ERROR_FILE_NOT_FOUND).text);
 }
 
 TEST(FormatMessageTest, NeedsAMessageSource) {
