@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -187,11 +188,25 @@ void AddCatchableTypes(const std::type_info& type, std::vector<const std::type_i
     }
 }
 
+PVOID InstructionPointerOf(const CONTEXT& context) {
+#if defined(__x86_64__)
+    return reinterpret_cast<PVOID>(static_cast<std::uintptr_t>(context.Rip));
+#else
+    return reinterpret_cast<PVOID>(static_cast<std::uintptr_t>(context.Eip));
+#endif
+}
+
 void OfferToFilter(ExceptionFilter filter, _Unwind_Exception_Class exceptionClass,
                    _Unwind_Exception* exception) {
+    // Every frame between the throw and this one is still on the stack, so
+    // a dump written from this context shows the failing operation.
+    CONTEXT context;
+    std::memset(&context, 0, sizeof context);
+    RtlCaptureContext(&context);
     EXCEPTION_RECORD record;
     std::memset(&record, 0, sizeof record);
-    EXCEPTION_POINTERS pointers{&record, nullptr};
+    record.ExceptionAddress = InstructionPointerOf(context);
+    EXCEPTION_POINTERS pointers{&record, &context};
 
     void* object = nullptr;
     const std::type_info* type = nullptr;
