@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "platform/posix/errno_mapping.hpp"
+#include "platform/posix/file_handles.hpp"
 #include "platform/posix/win32_api_posix.hpp"
 
 using PosixPlatform::SetLastErrorCode;
@@ -17,19 +18,8 @@ namespace {
 
 static_assert(sizeof(off_t) == 8, "file positions and sizes are 64-bit");
 
-HANDLE HandleOf(int descriptor) {
-    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(descriptor) + 1);
-}
-
-// The descriptor a handle carries, or -1 for a handle that cannot carry one
-// (null, INVALID_HANDLE_VALUE, anything made up beyond the descriptor range).
-int DescriptorOf(HANDLE handle) {
-    const auto value = reinterpret_cast<std::uintptr_t>(handle);
-    if (value == 0 || value - 1 > static_cast<std::uintptr_t>(INT_MAX)) {
-        return -1;
-    }
-    return static_cast<int>(value - 1);
-}
+using PosixPlatform::DescriptorOf;
+using PosixPlatform::HandleOf;
 
 HANDLE FailWith(DWORD code) {
     SetLastErrorCode(code);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/posix/errno_mapping.hpp"
+#include "platform/posix/file_handles.hpp"
 
 using PosixPlatform::SetLastErrorCode;
 
@@ -245,14 +246,7 @@ struct DumpFailure {
     DWORD code;
 };
 
-// The descriptor that a file HANDLE carries (descriptor + 1), or -1.
-int DescriptorOf(HANDLE handle) {
-    const auto value = reinterpret_cast<std::uintptr_t>(handle);
-    if (value == 0 || value - 1 > static_cast<std::uintptr_t>(INT_MAX)) {
-        return -1;
-    }
-    return static_cast<int>(value - 1);
-}
+using PosixPlatform::DescriptorOf;
 
 std::size_t ReadThroughProcMem(std::uint64_t address, char* into, std::size_t size) {
     int descriptor;
