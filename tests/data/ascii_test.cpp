@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
             [](unsigned v) { return In(v, 48, 57) || In(v, 65, 90) || v == 95 || In(v, 97, 122); }},
         ClassCase{"Lowercase", &Ascii::Lowercase, 26, [](unsigned v) { return In(v, 97, 122); }},
         ClassCase{"Uppercase", &Ascii::Uppercase, 26, [](unsigned v) { return In(v, 65, 90); }}),
-    [](const testing::TestParamInfo<ClassCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<ClassCase>);
 
 TEST(CharacterClassTest, BitOfValueVIsBitVMod32OfWordVDiv32) {
     EXPECT_EQ(Ascii::Whitespace().bits,
@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TrimCase{"ByteOf160Stays", "\xA0 x \xA0", 0, 5},
                     TrimCase{"HighBytesStopTheTrim", " \xFFx\x80\t", 1, 4},
                     TrimCase{"EmbeddedZeroIsNotWhitespace", std::string(" \0 ", 3), 1, 2}),
-    [](const testing::TestParamInfo<TrimCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<TrimCase>);
 
 TEST(TrimWhitespaceTest, NullRangeStaysEmpty) {
     const Ascii::CharacterRange kept = Ascii::TrimWhitespace(nullptr, nullptr);

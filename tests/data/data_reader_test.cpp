@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"OneByteAtTheEnd", 10, 10, 1, true, 0, {}},
                     ReadCase{"RestAfterEarlierReads", 10, 7, 3, false, 3, {3}},
                     ReadCase{"MoreThanTheRest", 10, 7, 4, true, 3, {4}}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<ReadCase>);
 
 struct ReadNeverEnds {};
 

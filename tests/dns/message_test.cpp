@@ -35,10 +35,7 @@ ByteVector BytesOf(ConstData data) {
     return ByteVector(data.begin, data.end);
 }
 
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
+using TestCaseNames::CaseName;
 
 // --- Big-endian fields -------------------------------------------------------------
 

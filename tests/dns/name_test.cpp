@@ -43,10 +43,7 @@ std::vector<std::string> ManyLabels(std::size_t count) {
     return std::vector<std::string>(count, "a");
 }
 
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
+using TestCaseNames::CaseName;
 
 // --- ReadDNSCompressedName ---------------------------------------------------------
 

@@ -1,4 +1,5 @@
 #include "errors/windows_error.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DecimalCase{"PaddedToTen", 42, 10, "0000000042"},
                     DecimalCase{"Largest64Bit", 18446744073709551615u, 1, "18446744073709551615"},
                     DecimalCase{"PaddedToTwenty", 5, 20, "00000000000000000005"}),
-    [](const testing::TestParamInfo<DecimalCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<DecimalCase>);
 
 TEST(DecimalTextTest, RefusesAMinimumBeyondItsCapacity) {
     EXPECT_THROW(DecimalText(1, 11), ConstDataCapacityExceeded);

@@ -1,4 +1,5 @@
 #include "files/file_path.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TrimCase{"SeparatorsInsideStay", "a\\/b", "a\\/b"},
                     TrimCase{"SeparatorsOnly", "\\/\\", ""}, TrimCase{"Empty", "", ""},
                     TrimCase{"Null", nullptr, ""}),
-    [](const testing::TestParamInfo<TrimCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<TrimCase>);
 
 TEST(FilePathTest, AnEmptyPathIsAnEmptyTextInsideTheObject) {
     const FilePath path;

@@ -1,4 +1,5 @@
 #include "files/file_reading_loop.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WalkCase{"TwoAndAHalfBuffers", 10240, 0, {4096, 4096, 2048}},
                     WalkCase{"StartInside", 10000, 5000, {4096, 904}},
                     WalkCase{"StartAtTheEnd", 4097, 4097, {}}),
-    [](const testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<WalkCase>);
 
 TEST_F(ReadFileIntoTest, AMissingFileFailsBeforeStart) {
     EXPECT_THROW(ReadFileInto(FilePath(folder.PathOf("missing").c_str()), receiver, 0),
@@ -193,13 +194,13 @@ TEST_P(ReadFileIntoChangingFileTest, EndsTheWalkAtTheSizeItStartedWith) {
     EXPECT_FALSE(PlatformTest::IsFileOpen(path));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Changes, ReadFileIntoChangingFileTest,
-    testing::Values(ChangeCase{"CutAtAChunkBoundary", 4096, {4096}, true},
-                    ChangeCase{"CutInsideTheNextChunk", 5000, {4096, 904}, true},
-                    ChangeCase{"CutToNothing", 0, {4096}, true},
-                    ChangeCase{"Grown", 5 * 4096, {4096, 4096, 4096}, false}),
-    [](const testing::TestParamInfo<ChangeCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Changes, ReadFileIntoChangingFileTest,
+                         testing::Values(ChangeCase{"CutAtAChunkBoundary", 4096, {4096}, true},
+                                         ChangeCase{
+                                             "CutInsideTheNextChunk", 5000, {4096, 904}, true},
+                                         ChangeCase{"CutToNothing", 0, {4096}, true},
+                                         ChangeCase{"Grown", 5 * 4096, {4096, 4096, 4096}, false}),
+                         TestCaseNames::CaseName<ChangeCase>);
 
 TEST_F(ReadFileIntoTest, AnOpenFileAdmitsNoWriterWhereShareModesHold) {
     if (PlatformTest::OpenFilesAdmitWriters()) {

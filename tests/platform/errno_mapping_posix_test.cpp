@@ -1,6 +1,7 @@
 // The Linux stand-ins' own choices: how errno values become Windows codes,
 // and what the platform has no counterpart for.
 #include "platform/posix/errno_mapping.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrnoCase{"EINTR", EINTR, ERROR_OPERATION_ABORTED},
         ErrnoCase{"EOPNOTSUPP", EOPNOTSUPP, ERROR_NOT_SUPPORTED},
         ErrnoCase{"EPROTO", EPROTO, PosixPlatform::kUnmappedErrnoFlag | EPROTO}),
-    [](const testing::TestParamInfo<ErrnoCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<ErrnoCase>);
 
 TEST(ErrnoMappingTest, TellsAMissingFileFromAMissingFolder) {
     TemporaryFolder folder;

@@ -671,6 +671,6 @@ INSTANTIATE_TEST_SUITE_P(
                         call.userStream.Buffer = nullptr;
                     },
                     ERROR_INVALID_PARAMETER}),
-    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+    TestCaseNames::CaseName<RefusalCase>);
 
 }  // namespace

@@ -2,6 +2,7 @@
 // against the real calls (under Windows or wine) and against the Linux
 // stand-ins, so that the stand-ins behave as the platform does.
 #include "platform/win32_api.hpp"
+#include "tests/support/case_name.hpp"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenFailureCase{"Folder", "folder", ERROR_ACCESS_DENIED},
                     OpenFailureCase{"NameTooLong", std::string(300, 'n'),
                                     ERROR_FILENAME_EXCED_RANGE}),
-    [](const testing::TestParamInfo<OpenFailureCase>& info) { return info.param.name; });
+    TestCaseNames::CaseName<OpenFailureCase>);
 
 TEST(CreateFileTest, ReportsWhetherTheFileExistedForDispositionsThatCreate) {
     TemporaryFolder folder;

@@ -149,6 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"ThreePaths", {"DESCRIPTION", "OUT", "OUT"}},
                     UsageCase{"UnknownOption", {"--verbose", "DESCRIPTION", "OUT"}},
                     UsageCase{"ShortOption", {"DESCRIPTION", "OUT", "-n"}}),
-    [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+    TestCaseNames::CaseName<UsageCase>);
 
 }  // namespace
