@@ -6,14 +6,11 @@
 
 #include "platform/win32_api.hpp"
 
-using HRESULT = LONG;
 using ULONG = std::uint32_t;
 using OLECHAR = char16_t;
 using BSTR = OLECHAR*;
 
-inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003);
-inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 
 // An automation string: a length-prefixed, zero-terminated UTF-16 text on
 // the heap. A null BSTR is an empty string. SysAllocString returns null when

@@ -43,6 +43,13 @@ using LPCSTR = const char*;
 using LPDWORD = DWORD*;
 using PLONG = LONG*;
 
+// The result of a COM or shell call: negative is failure.
+using HRESULT = LONG;
+inline constexpr HRESULT S_OK = 0;
+inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
+
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
@@ -223,3 +230,7 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
 // readable.
 HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes);
 HLOCAL LocalFree(HLOCAL hMem);
+
+// The registry and the critical sections have headers of their own.
+#include "platform/posix/registry_posix.hpp"
+#include "platform/posix/synchronization_posix.hpp"

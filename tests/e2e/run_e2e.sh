@@ -37,6 +37,12 @@ esac
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
+# A failing case writes a crash dump; the Linux program keeps its settings
+# and dumps in the temporary folder rather than in the user's own folders.
+if [ "$platform" = posix ]; then
+    export SKELVIN_REGISTRY_DIR="$work/registry" XDG_DATA_HOME="$work/data"
+fi
+
 # A case whose output differs per platform may have no NAME.expected at all,
 # so the cases are named by any of their expected files.
 names=()

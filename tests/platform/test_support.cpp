@@ -9,8 +9,6 @@
 
 namespace PlatformTest {
 
-namespace {
-
 std::string UniqueName() {
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;
@@ -18,8 +16,6 @@ std::string UniqueName() {
     return "skelvin-test-" + std::to_string(entropy()) + "-" +
            std::to_string(static_cast<unsigned long long>(ticks)) + "-" + std::to_string(counter++);
 }
-
-}  // namespace
 
 TemporaryFolder::TemporaryFolder() {
     const std::filesystem::path base = std::filesystem::temp_directory_path();

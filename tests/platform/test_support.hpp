@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,31 @@ class TemporaryFolder {
 
   private:
     std::filesystem::path path;
+};
+
+// A name that no other test, run or process uses at the same time.
+std::string UniqueName();
+
+// A registry key of the test's own below HKEY_CURRENT_USER, in
+// "Software\SkelvinTests", under a name no other run uses; the object does
+// not create it. On Linux, while the object lives, the registry calls of the
+// process use hive files in a temporary folder of its own; on Windows they
+// use the real registry, and the key goes with everything below it (and
+// "Software\SkelvinTests" once empty) when the object goes.
+class ScratchRegistryKey {
+  public:
+    ScratchRegistryKey();
+    ~ScratchRegistryKey();
+    ScratchRegistryKey(const ScratchRegistryKey&) = delete;
+    ScratchRegistryKey& operator=(const ScratchRegistryKey&) = delete;
+
+    // The key's path below HKEY_CURRENT_USER.
+    const std::string& Path() const { return path; }
+
+  private:
+    struct Backing;
+    std::unique_ptr<Backing> backing;
+    std::string path;
 };
 
 // Creates (or replaces) the file at `path` holding `bytes`.

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -35,6 +36,29 @@ void WriteSparseFile(const std::string& path, std::uint64_t size, std::uint64_t 
     if (!written) {
         errno = failure;
         Fail("write " + path);
+    }
+}
+
+struct ScratchRegistryKey::Backing {
+    TemporaryFolder hives;
+    std::optional<std::string> replacedFolder;
+};
+
+ScratchRegistryKey::ScratchRegistryKey()
+    : backing(std::make_unique<Backing>()), path("Software\\SkelvinTests\\" + UniqueName()) {
+    if (const char* folder = std::getenv("SKELVIN_REGISTRY_DIR")) {
+        backing->replacedFolder = folder;
+    }
+    if (::setenv("SKELVIN_REGISTRY_DIR", backing->hives.Path().c_str(), 1) != 0) {
+        Fail("setenv SKELVIN_REGISTRY_DIR");
+    }
+}
+
+ScratchRegistryKey::~ScratchRegistryKey() {
+    if (backing->replacedFolder) {
+        ::setenv("SKELVIN_REGISTRY_DIR", backing->replacedFolder->c_str(), 1);
+    } else {
+        ::unsetenv("SKELVIN_REGISTRY_DIR");
     }
 }
 

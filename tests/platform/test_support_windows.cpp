@@ -41,6 +41,17 @@ void WriteSparseFile(const std::string& path, std::uint64_t size, std::uint64_t 
     }
 }
 
+struct ScratchRegistryKey::Backing {};
+
+ScratchRegistryKey::ScratchRegistryKey()
+    : backing(std::make_unique<Backing>()), path("Software\\SkelvinTests\\" + UniqueName()) {}
+
+ScratchRegistryKey::~ScratchRegistryKey() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    // Fails, as it should, while another run still has keys there.
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\SkelvinTests");
+}
+
 std::string CharacterDevicePath() {
     return "NUL";
 }
