@@ -14,8 +14,9 @@ export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 # crashes ends instead of waiting in wine's debugger.
 tests_without_services="winedbg.exe,services.exe,winedevice.exe,plugplay.exe,explorer.exe,svchost.exe=d"
 
-# The prefix is 32-bit, and so is its server (the 64-bit one, where it is
-# installed, does not serve it reliably under emulation).
+# Wine starts the prefix's server itself (the native one where it is
+# installed); this only names the server program that the script uses to
+# wait for it to end.
 if [ -x /usr/lib/wine/wineserver32 ]; then
     export WINESERVER=/usr/lib/wine/wineserver32
 fi
@@ -29,5 +30,14 @@ WINEDLLOVERRIDES="winedbg.exe=d" wineboot --init >/dev/null 2>&1 || true
 "$server" -w || true
 
 export WINEDLLOVERRIDES="$tests_without_services"
+
+# Under qemu, wine's server reads and writes its clients' memory at the wrong
+# host addresses, so no process can read itself through it (and dbghelp
+# cannot write a dump); the preloaded library corrects that and does nothing
+# where no emulation happens. The check proves it before the tests rely on it.
+preload="$(bash tools/wine/build-qemu-guest-memory.sh build/qemu-guest-memory)"
+export LD_PRELOAD="$preload${LD_PRELOAD:+:$LD_PRELOAD}"
+"$server" -k 2>/dev/null || true
+bash tools/wine/check-qemu-guest-memory.sh build/qemu-guest-memory
 
 cmake --workflow --preset windows
