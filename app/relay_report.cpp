@@ -94,8 +94,10 @@ void PrintRelays(const char* path) {
 void PrintRelays(const char* path, std::ostream& out) {
     ByteVector buffer;
     ReadWholeFile(path, buffer);
-    const ConstData message = ConstData::Over(buffer);
+    PrintRelaysOfMessage(ConstData::Over(buffer), out);
+}
 
+void PrintRelaysOfMessage(ConstData message, std::ostream& out) {
     DNSMessageHeader header;
     ConstData position = ReadDNSMessageHeader(message, header);
     if (!header.qr || header.tc || header.rcode != 0) {

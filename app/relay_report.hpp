@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+#include "data/bytes.hpp"
+
 // Prints the report of the relay list file at `path` (a zero-terminated
 // narrow string, used as given apart from trailing separators) to standard
 // output. Every line is ended and flushed as soon as it is complete, so the
@@ -36,3 +38,8 @@ void PrintRelays(const char* path);
 
 // The same report written to `out`. Each line ends with '\n' and a flush.
 void PrintRelays(const char* path, std::ostream& out);
+
+// The report of a relay list already held in memory, `message` being the
+// whole file: the same lines and the same failures as PrintRelays, apart
+// from the file errors.
+void PrintRelaysOfMessage(ConstData message, std::ostream& out);
