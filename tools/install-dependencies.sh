@@ -13,7 +13,8 @@ native_only=false
 export DEBIAN_FRONTEND=noninteractive
 
 native_packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
-                 libgtest-dev libgmock-dev googletest python3 python3-dnspython valgrind)
+                 libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-dnspython
+                 valgrind time)
 windows_packages=(g++-mingw-w64-i686-posix wine)
 
 if $native_only; then
