@@ -1055,11 +1055,19 @@ struct LoadedHive {
 };
 
 // Reads at most kMaxRegistryHiveBytes + 1 bytes: more makes the file
-// damaged anyway.
+// damaged anyway. The buffer grows with the file, so that reading a small
+// settings file (every crash dump reads two) costs no more than its size.
 int ReadWhole(int descriptor, Bytes& bytes) {
+    constexpr std::size_t kChunk = 64 * 1024;
     std::size_t filled = 0;
-    bytes.resize(kMaxRegistryHiveBytes + 1);
-    while (filled < bytes.size()) {
+    bytes.clear();
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() > kMaxRegistryHiveBytes) {
+                break;
+            }
+            bytes.resize(std::min(bytes.size() + kChunk, kMaxRegistryHiveBytes + 1));
+        }
         const ssize_t count = ::read(descriptor, bytes.data() + filled, bytes.size() - filled);
         if (count == 0) {
             break;
