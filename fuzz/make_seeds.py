@@ -1,13 +1,21 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of dns_message_fuzzer: small, well-formed relay
-lists that between them reach every decoder and every kind of name.
+"""Writes the seed corpora of the fuzz targets.
+
+dns_message: small, well-formed relay lists that between them reach every
+decoder and every kind of name.
+relay_report: the same seeds, two with names at their size limits, and
+copies of the example relay list and of the end-to-end relay lists, which
+hold the report's failures and its output cases. Identical files are written
+once.
 
 Run from anywhere: python3 fuzz/make_seeds.py
-The seeds are committed; rerun this after changing it.
+The seeds are committed; rerun this after changing it or the fixtures.
 """
 
 import pathlib
 import struct
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 TYPE_A = 1
 TYPE_SRV = 33
@@ -79,11 +87,46 @@ SEEDS = {
 }
 
 
-def main():
-    directory = pathlib.Path(__file__).resolve().parent / "corpus" / "dns_message"
+MAX_LABEL = "x" * 63
+MAX_LABELS = ["a"] * 255
+LONGEST_OWNER = labels(MAX_LABEL, "relays")
+RECORD_FIXED_SIZE = 10
+SRV_FIXED_SIZE = 6
+# Where the first record's target starts when its owner is LONGEST_OWNER.
+LONGEST_TARGET = HEADER_SIZE + len(LONGEST_OWNER) + RECORD_FIXED_SIZE + SRV_FIXED_SIZE
+
+# Mutations of these reach both sides of the label and label-count limits.
+REPORT_SEEDS = {
+    "longest_names": header(STANDARD_REPLY, answers=1)
+    + srv(LONGEST_OWNER, 1, 2, 3, labels(*MAX_LABELS)),
+    # The second record's names point into the first one's: its target is
+    # "b" and the first target's last 254 labels.
+    "longest_names_compressed": header(STANDARD_REPLY, answers=2)
+    + srv(LONGEST_OWNER, 1, 2, 3, labels(*MAX_LABELS))
+    + srv(labels(pointer=HEADER_SIZE), 4, 5, 6, labels("b", pointer=LONGEST_TARGET + 2)),
+}
+
+
+def fixtures():
+    """The example relay list and the end-to-end relay lists, by seed name."""
+    yield "example", (ROOT / "examples" / "Relays.dat").read_bytes()
+    for path in sorted((ROOT / "tests" / "e2e" / "cases").glob("*.dat")):
+        yield "e2e_" + path.stem, path.read_bytes()
+
+
+def write_corpus(name, seeds):
+    directory = pathlib.Path(__file__).resolve().parent / "corpus" / name
     directory.mkdir(parents=True, exist_ok=True)
-    for name, message in SEEDS.items():
-        (directory / name).write_bytes(message)
+    written = set()
+    for seed_name, message in seeds:
+        if message not in written:
+            written.add(message)
+            (directory / seed_name).write_bytes(message)
+
+
+def main():
+    write_corpus("dns_message", SEEDS.items())
+    write_corpus("relay_report", [*SEEDS.items(), *REPORT_SEEDS.items(), *fixtures()])
 
 
 if __name__ == "__main__":
