@@ -1,8 +1,11 @@
 #include "app/relay_report.hpp"
 
+#include <charconv>
 #include <cstdint>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "data/bytes.hpp"
 #include "data/data_writer.hpp"
@@ -62,21 +65,42 @@ RelayBlock DecodeRelay(const DNSRecord& record, ConstData message) {
     return block;
 }
 
-void PrintLine(std::ostream& out, const char* label, const std::string& value) {
-    out << label << value << std::endl;
-}
+// Writes the label, the value and the line feed in one piece, then flushes:
+// the line reaches the output whole, with one write for the stream to pass
+// on instead of one per part.
+class LinePrinter {
+  public:
+    explicit LinePrinter(std::ostream& out) : out(out) {}
 
-void PrintLine(std::ostream& out, const char* label, std::uint16_t value) {
-    out << label << value << std::endl;
-}
+    void Print(std::string_view label, std::string_view value) {
+        line.assign(label);
+        line.append(value);
+        line.push_back('\n');
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+        out.flush();
+    }
 
-void PrintBlock(std::ostream& out, const RelayBlock& block) {
-    PrintLine(out, kAffiliationLabel, block.affiliation);
-    PrintLine(out, kNameLabel, block.hostName);
-    PrintLine(out, kPortLabel, block.port);
-    PrintLine(out, kPriorityLabel, block.priority);
-    PrintLine(out, kWeightLabel, block.weight);
-    out << std::endl;
+    void Print(std::string_view label, std::uint16_t value) {
+        char digits[5];
+        const std::to_chars_result written =
+            std::to_chars(std::begin(digits), std::end(digits), value);
+        Print(label, std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
+    }
+
+  private:
+    std::ostream& out;
+    // Kept from line to line, so that printing takes no allocation once
+    // the longest line so far fits.
+    std::string line;
+};
+
+void PrintBlock(LinePrinter& printer, const RelayBlock& block) {
+    printer.Print(kAffiliationLabel, block.affiliation);
+    printer.Print(kNameLabel, block.hostName);
+    printer.Print(kPortLabel, block.port);
+    printer.Print(kPriorityLabel, block.priority);
+    printer.Print(kWeightLabel, block.weight);
+    printer.Print({}, std::string_view());
 }
 
 void ReadWholeFile(const char* path, ByteVector& message) {
@@ -111,6 +135,7 @@ void PrintRelaysOfMessage(ConstData message, std::ostream& out) {
 
     // The three sections are walked as one sequence; the sum of three 16-bit
     // counts cannot overflow 32 bits.
+    LinePrinter printer(out);
     const std::uint32_t recordCount = std::uint32_t{header.answerCount} +
                                       std::uint32_t{header.authorityCount} +
                                       std::uint32_t{header.additionalCount};
@@ -118,7 +143,7 @@ void PrintRelaysOfMessage(ConstData message, std::ostream& out) {
         DNSRecord record;
         position = ReadDNSRecord(position, record);
         if (record.type == DNSWire::kTypeSRV && record.recordClass == DNSWire::kClassIN) {
-            PrintBlock(out, DecodeRelay(record, message));
+            PrintBlock(printer, DecodeRelay(record, message));
         }
     }
 }

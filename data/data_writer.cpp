@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/memory_hints.hpp"
+
 DataWriter::~DataWriter() = default;
 
 DataReceiver& DataReceiver::Write(ConstData data) {
@@ -10,12 +12,25 @@ DataReceiver& DataReceiver::Write(ConstData data) {
     return *this;
 }
 
+void DataReceiver::Expect(std::uint64_t) {}
+
 VectorAppender& VectorAppender::AppendTo(ByteVector& vector) {
     target = &vector;
     return *this;
 }
 
 void VectorAppender::Start() {}
+
+void VectorAppender::Expect(std::uint64_t size) {
+    if (target == nullptr) {
+        return;
+    }
+    const std::size_t held = target->size();
+    if (size <= target->max_size() - held) {
+        target->reserve(held + static_cast<std::size_t>(size));
+        AskForLargePages(target->data() + held, static_cast<std::size_t>(size));
+    }
+}
 
 void VectorAppender::Receive(ConstData data) {
     if (target == nullptr) {

@@ -2,6 +2,8 @@
 // takes a stream of them, piece by piece, between Start and Finish.
 #pragma once
 
+#include <cstdint>
+
 #include "data/bytes.hpp"
 #include "errors/exceptions.hpp"
 
@@ -26,6 +28,13 @@ class DataReceiver : public DataWriter {
 
     // A stream begins.
     virtual void Start() = 0;
+
+    // The stream that has begun will bring `size` bytes, as far as its
+    // sender knows; a receiver may make room for them at once. A sender
+    // that knows the size calls it once, after Start and before the first
+    // Receive. The stream may still turn out shorter. Does nothing unless
+    // a receiver overrides it.
+    virtual void Expect(std::uint64_t size);
 
     // Takes the next piece of the stream, always whole. The bytes are valid
     // only during the call, so a receiver copies whatever it keeps.
@@ -55,6 +64,15 @@ class VectorAppender : public DataReceiver {
 
     // Does nothing.
     void Start() override;
+
+    // Reserves room in the target for `size` more bytes, so that a stream
+    // of known size is copied once, into a vector of exactly its size. A
+    // size that the vector could never hold is left to Receive to refuse;
+    // an unbound appender ignores the call.
+    //
+    // Throws std::bad_alloc when the room cannot be had; the vector keeps
+    // its content then.
+    void Expect(std::uint64_t size) override;
 
     // Appends the bytes of data at the end of the target, in order, growing
     // it geometrically. An empty piece changes nothing. data may even lie

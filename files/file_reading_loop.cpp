@@ -53,6 +53,7 @@ void ReadFileInto(const FilePath& path, DataReceiver& receiver, std::uint64_t st
     {
         std::array<Byte, kFileChunkSize> buffer;
         FileReadingLoop loop(buffer.data(), buffer.data() + buffer.size(), file, start);
+        receiver.Expect(loop.Remaining());
         while (loop.Remaining() != 0) {
             receiver.Receive(loop.Chunk());
             loop.Advance();

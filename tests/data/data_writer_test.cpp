@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "errors/exceptions.hpp"
@@ -107,6 +108,59 @@ TEST(VectorAppenderTest, AppendsAPieceOfItsOwnTarget) {
     appender.Receive(ConstData(vector.data() + 1, vector.data() + 4));
     appender.Receive(ConstData::Over(vector));
     EXPECT_EQ(vector, (ByteVector{1, 2, 3, 4, 2, 3, 4, 1, 2, 3, 4, 2, 3, 4}));
+}
+
+// A stream of known size lands in one block of exactly its size: the bytes
+// are copied once, and no growth leaves the vector holding twice the room.
+TEST(VectorAppenderTest, ExpectedStreamIsCopiedIntoRoomMadeOnce) {
+    ByteVector vector{0xAB};
+    VectorAppender appender;
+    appender.AppendTo(vector).Start();
+    appender.Expect(10000);
+    ASSERT_EQ(vector.capacity(), 10001u);
+    const Byte* const block = vector.data();
+    ReceivePieces(appender, 0, {4096, 4096, 1808});
+    appender.Finish();
+
+    EXPECT_EQ(vector.data(), block);
+    EXPECT_EQ(vector.capacity(), 10001u);
+    ByteVector expected{0xAB};
+    const ByteVector pattern = Pattern(0, 10000);
+    expected.insert(expected.end(), pattern.begin(), pattern.end());
+    EXPECT_EQ(vector, expected);
+}
+
+// The expected size is a hint: the stream may bring fewer bytes or more,
+// and a size no vector can hold is left for the pieces to fail on.
+TEST(VectorAppenderTest, ExpectIsOnlyAHint) {
+    struct Case {
+        const char* name;
+        std::uint64_t expected;
+        std::vector<std::size_t> pieces;
+    };
+    for (const Case& item :
+         {Case{"Fewer", 5000, {100}}, Case{"None", 4096, {}}, Case{"More", 10, {4096, 17}},
+          Case{"Zero", 0, {3}}, Case{"BeyondAnyVector", ~std::uint64_t{0}, {5}}}) {
+        SCOPED_TRACE(item.name);
+        ByteVector vector;
+        VectorAppender appender;
+        appender.AppendTo(vector).Start();
+        appender.Expect(item.expected);
+        ReceivePieces(appender, 0, item.pieces);
+        appender.Finish();
+        std::size_t total = 0;
+        for (const std::size_t size : item.pieces) {
+            total += size;
+        }
+        EXPECT_EQ(vector, Pattern(0, total));
+    }
+}
+
+TEST(VectorAppenderTest, UnboundAppenderIgnoresExpect) {
+    VectorAppender appender;
+    appender.Expect(1000);
+    EXPECT_EQ(appender.target, nullptr);
+    SharedIgnoreDataReceiver().Expect(1000);
 }
 
 TEST(VectorAppenderTest, UnboundAppenderRefusesEveryPiece) {

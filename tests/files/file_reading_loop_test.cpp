@@ -24,6 +24,8 @@ class RecordingReceiver : public DataReceiver {
   public:
     void Start() override { calls.push_back("Start"); }
 
+    void Expect(std::uint64_t size) override { calls.push_back("Expect " + std::to_string(size)); }
+
     void Receive(ConstData data) override {
         calls.push_back("Receive " + std::to_string(data.Size()));
         bytes.insert(bytes.end(), data.begin, data.end);
@@ -45,8 +47,14 @@ class RecordingReceiver : public DataReceiver {
     bool throwFromFinish = false;
 };
 
-std::vector<std::string> Calls(const std::vector<std::uint64_t>& chunkSizes, bool finished) {
-    std::vector<std::string> calls = {"Start"};
+// The chunk size, as a shorter name for the tables below.
+constexpr std::uint64_t K = kFileChunkSize;
+
+// The calls of a walk that expected `expected` bytes and was handed chunks
+// of `chunkSizes`.
+std::vector<std::string> Calls(std::uint64_t expected, const std::vector<std::uint64_t>& chunkSizes,
+                               bool finished) {
+    std::vector<std::string> calls = {"Start", "Expect " + std::to_string(expected)};
     for (const std::uint64_t size : chunkSizes) {
         calls.push_back("Receive " + std::to_string(size));
     }
@@ -90,7 +98,7 @@ TEST_P(ReadFileIntoWalkTest, HandsOnTheFileFromStartInChunksOfTheBuffer) {
 
     ReadFileInto(FilePath(path.c_str()), receiver, item.start);
 
-    EXPECT_EQ(receiver.calls, Calls(item.chunkSizes, true));
+    EXPECT_EQ(receiver.calls, Calls(item.fileSize - item.start, item.chunkSizes, true));
     EXPECT_EQ(receiver.bytes, std::vector<Byte>(fileBytes.begin() + item.start, fileBytes.end()));
     EXPECT_FALSE(PlatformTest::IsFileOpen(path));
 }
@@ -98,12 +106,12 @@ TEST_P(ReadFileIntoWalkTest, HandsOnTheFileFromStartInChunksOfTheBuffer) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ReadFileIntoWalkTest,
     testing::Values(WalkCase{"EmptyFile", 0, 0, {}}, WalkCase{"OneByte", 1, 0, {1}},
-                    WalkCase{"OneByteShortOfABuffer", 4095, 0, {4095}},
-                    WalkCase{"OneBuffer", 4096, 0, {4096}},
-                    WalkCase{"OneByteMoreThanABuffer", 4097, 0, {4096, 1}},
-                    WalkCase{"TwoAndAHalfBuffers", 10240, 0, {4096, 4096, 2048}},
-                    WalkCase{"StartInside", 10000, 5000, {4096, 904}},
-                    WalkCase{"StartAtTheEnd", 4097, 4097, {}}),
+                    WalkCase{"OneByteShortOfABuffer", K - 1, 0, {K - 1}},
+                    WalkCase{"OneBuffer", K, 0, {K}},
+                    WalkCase{"OneByteMoreThanABuffer", K + 1, 0, {K, 1}},
+                    WalkCase{"TwoAndAHalfBuffers", 5 * K / 2, 0, {K, K, K / 2}},
+                    WalkCase{"StartInside", 2 * K + 100, K / 2 + 50, {K, K / 2 + 50}},
+                    WalkCase{"StartAtTheEnd", K + 1, K + 1, {}}),
     TestCaseNames::CaseName<WalkCase>);
 
 TEST_F(ReadFileIntoTest, AMissingFileFailsBeforeStart) {
@@ -115,15 +123,15 @@ TEST_F(ReadFileIntoTest, AMissingFileFailsBeforeStart) {
 TEST_F(ReadFileIntoTest, AStartPastTheEndFailsAfterStartAndClosesTheFile) {
     const std::string path = MakeFile(10);
     EXPECT_THROW(ReadFileInto(FilePath(path.c_str()), receiver, 11), FileReadingLoopEndOfFileError);
-    EXPECT_EQ(receiver.calls, Calls({}, false));
+    EXPECT_EQ(receiver.calls, std::vector<std::string>{"Start"});
     EXPECT_FALSE(PlatformTest::IsFileOpen(path));
 }
 
 TEST_F(ReadFileIntoTest, AFailingReceiverStopsTheWalkAndTheFileIsClosed) {
-    const std::string path = MakeFile(10000);
+    const std::string path = MakeFile(2 * K + 10);
     receiver.onReceive = [] { throw NoMoreData(); };
     EXPECT_THROW(ReadFileInto(FilePath(path.c_str()), receiver, 0), NoMoreData);
-    EXPECT_EQ(receiver.calls, Calls({4096}, false));
+    EXPECT_EQ(receiver.calls, Calls(2 * K + 10, {K}, false));
     EXPECT_FALSE(PlatformTest::IsFileOpen(path));
 }
 
@@ -131,16 +139,19 @@ TEST_F(ReadFileIntoTest, AFailingFinishStillClosesTheFile) {
     const std::string path = MakeFile(5);
     receiver.throwFromFinish = true;
     EXPECT_THROW(ReadFileInto(FilePath(path.c_str()), receiver, 0), BadDNSRecord);
-    EXPECT_EQ(receiver.calls, Calls({5}, true));
+    EXPECT_EQ(receiver.calls, Calls(5, {5}, true));
     EXPECT_FALSE(PlatformTest::IsFileOpen(path));
 }
 
 TEST_F(ReadFileIntoTest, FillsAVectorThroughAnAppender) {
-    const std::string path = MakeFile(9000);
+    const std::string path = MakeFile(2 * K + 9000);
     ByteVector content = {0xAB};
     VectorAppender appender;
     ReadFileInto(FilePath(path.c_str()), appender.AppendTo(content), 0);
-    ASSERT_EQ(content.size(), 9001u);
+    ASSERT_EQ(content.size(), 2 * K + 9001);
+    // The appender was told the size, so the file went into room of
+    // exactly its size.
+    EXPECT_EQ(content.capacity(), content.size());
     EXPECT_EQ(ByteVector(content.begin() + 1, content.end()), fileBytes);
     EXPECT_EQ(appender.target, nullptr);
 }
@@ -168,7 +179,7 @@ TEST_P(ReadFileIntoChangingFileTest, EndsTheWalkAtTheSizeItStartedWith) {
         GTEST_SKIP() << "the share mode keeps writers out while the file is read";
     }
     const ChangeCase& item = GetParam();
-    const std::string path = MakeFile(3 * 4096);
+    const std::string path = MakeFile(3 * K);
     bool changed = false;
     receiver.onReceive = [&] {
         if (!changed) {
@@ -185,7 +196,7 @@ TEST_P(ReadFileIntoChangingFileTest, EndsTheWalkAtTheSizeItStartedWith) {
         EXPECT_EQ(caught.Code(), 38u);
         EXPECT_EQ(caught.Path(), path);
     }
-    EXPECT_EQ(receiver.calls, Calls(item.chunkSizes, !item.cutShort));
+    EXPECT_EQ(receiver.calls, Calls(3 * K, item.chunkSizes, !item.cutShort));
     std::size_t received = 0;
     for (const std::uint64_t size : item.chunkSizes) {
         received += size;
@@ -195,18 +206,18 @@ TEST_P(ReadFileIntoChangingFileTest, EndsTheWalkAtTheSizeItStartedWith) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, ReadFileIntoChangingFileTest,
-                         testing::Values(ChangeCase{"CutAtAChunkBoundary", 4096, {4096}, true},
+                         testing::Values(ChangeCase{"CutAtAChunkBoundary", K, {K}, true},
                                          ChangeCase{
-                                             "CutInsideTheNextChunk", 5000, {4096, 904}, true},
-                                         ChangeCase{"CutToNothing", 0, {4096}, true},
-                                         ChangeCase{"Grown", 5 * 4096, {4096, 4096, 4096}, false}),
+                                             "CutInsideTheNextChunk", K + 904, {K, 904}, true},
+                                         ChangeCase{"CutToNothing", 0, {K}, true},
+                                         ChangeCase{"Grown", 5 * K, {K, K, K}, false}),
                          TestCaseNames::CaseName<ChangeCase>);
 
 TEST_F(ReadFileIntoTest, AnOpenFileAdmitsNoWriterWhereShareModesHold) {
     if (PlatformTest::OpenFilesAdmitWriters()) {
         GTEST_SKIP() << "this platform does not enforce share modes";
     }
-    const std::string path = MakeFile(3 * 4096);
+    const std::string path = MakeFile(3 * K);
     bool refused = false;
     receiver.onReceive = [&] {
         std::error_code error;
@@ -224,13 +235,13 @@ TEST_F(ReadFileIntoTest, AnOpenFileAdmitsNoWriterWhereShareModesHold) {
 TEST_F(ReadFileIntoTest, WalksAcrossTheFourGibibyteBoundary) {
     const std::string path = folder.PathOf("large.bin");
     const std::uint64_t start = 0xFFFFFFFFull;
-    const std::uint64_t size = 0x100000000ull + 6000;
+    const std::uint64_t size = 0x100000000ull + K + 1904;
     const std::vector<Byte> tail = PlatformTest::PatternBytes(size - start, start);
     PlatformTest::WriteSparseFile(path, size, start, tail);
 
     ReadFileInto(FilePath(path.c_str()), receiver, start);
 
-    EXPECT_EQ(receiver.calls, Calls({4096, 1905}, true));
+    EXPECT_EQ(receiver.calls, Calls(K + 1905, {K, 1905}, true));
     EXPECT_EQ(receiver.bytes, tail);
 }
 

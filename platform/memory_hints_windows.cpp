@@ -1,0 +1,3 @@
+#include "platform/memory_hints.hpp"
+
+void AskForLargePages(void*, std::size_t) {}
