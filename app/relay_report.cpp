@@ -103,6 +103,21 @@ void PrintBlock(LinePrinter& printer, const RelayBlock& block) {
     printer.Print({}, std::string_view());
 }
 
+// How many records ahead FetchRecordAhead reaches.
+constexpr std::size_t kRecordsAhead = 8;
+
+// Each record's place is known only once the one before it has been read,
+// so walking a list far larger than the processor's caches waits for memory
+// at every record. Records of a large list tend to be of one size: asking
+// for the bytes where the record a few places ahead would start, if the
+// records keep the size of the last one, lets memory answer in the
+// background. A wrong guess costs nothing but the fetch; nothing is read.
+void FetchRecordAhead(ConstData rest, std::size_t lastRecordSize) {
+    if (lastRecordSize < rest.Size() / kRecordsAhead) {
+        __builtin_prefetch(rest.begin + lastRecordSize * kRecordsAhead);
+    }
+}
+
 void ReadWholeFile(const char* path, ByteVector& message) {
     VectorAppender appender;
     const FilePath filePath(path);
@@ -133,15 +148,17 @@ void PrintRelaysOfMessage(ConstData message, std::ostream& out) {
         position = ReadDNSQuestion(position, question);
     }
 
+    LinePrinter printer(out);
     // The three sections are walked as one sequence; the sum of three 16-bit
     // counts cannot overflow 32 bits.
-    LinePrinter printer(out);
     const std::uint32_t recordCount = std::uint32_t{header.answerCount} +
                                       std::uint32_t{header.authorityCount} +
                                       std::uint32_t{header.additionalCount};
     for (std::uint32_t index = 0; index < recordCount; ++index) {
         DNSRecord record;
+        const Byte* const recordBegin = position.begin;
         position = ReadDNSRecord(position, record);
+        FetchRecordAhead(position, static_cast<std::size_t>(position.begin - recordBegin));
         if (record.type == DNSWire::kTypeSRV && record.recordClass == DNSWire::kClassIN) {
             PrintBlock(printer, DecodeRelay(record, message));
         }
