@@ -14,7 +14,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 native_packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
                  libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-dnspython
-                 valgrind time)
+                 valgrind time hyperfine)
 windows_packages=(g++-mingw-w64-i686-posix wine)
 
 if $native_only; then
