@@ -1325,31 +1325,55 @@ LSTATUS Guarded(Body body) noexcept {
     }
 }
 
+// A key named below a handle: the hive it lies in, that hive as its file
+// holds it, and the key's names below the hive's root.
+struct KeyBelow {
+    Hive hive = Hive::LocalMachine;
+    LoadedHive loaded;
+    std::vector<std::string> path;
+};
+
+// Resolves hKey, reads its hive and names the key `below` it; only under
+// registryLock. Returns ERROR_SUCCESS with `found` filled in (the key itself
+// need not exist), ERROR_INVALID_HANDLE for a handle not handed out, or
+// ERROR_KEY_DELETED when hKey's own key is gone from the file; `found` is
+// unspecified after a failure. Throws what the standard library throws.
+DWORD LoadKeyBelow(HKEY hKey, const std::vector<std::string>& below, KeyBelow& found) {
+    const std::optional<KeyReference> base = Resolve(hKey);
+    if (!base) {
+        return ERROR_INVALID_HANDLE;
+    }
+    found.hive = base->hive;
+    found.loaded = LoadHive(base->hive);
+    if (FindKey(found.loaded.hive.root, *base->path) == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
+    found.path = Joined(*base->path, below);
+    return ERROR_SUCCESS;
+}
+
 DWORD OpenKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
     std::vector<std::string> below;
     if (const DWORD failure = SplitSubKey(lpSubKey, NameUse::Find, below);
         failure != ERROR_SUCCESS) {
         return failure;
     }
-    const std::lock_guard<std::mutex> hold(registryLock);
-    const std::optional<KeyReference> base = Resolve(hKey);
-    if (!base) {
-        return ERROR_INVALID_HANDLE;
-    }
+    // A predefined handle is always valid and its root always exists, so
+    // opening it again reads nothing.
     if (below.empty() && PredefinedHive(hKey)) {
         *phkResult = hKey;
         return ERROR_SUCCESS;
     }
-    LoadedHive loaded = LoadHive(base->hive);
-    if (FindKey(loaded.hive.root, *base->path) == nullptr) {
-        return ERROR_KEY_DELETED;
+    const std::lock_guard<std::mutex> hold(registryLock);
+    KeyBelow found;
+    if (const DWORD failure = LoadKeyBelow(hKey, below, found); failure != ERROR_SUCCESS) {
+        return failure;
     }
-    std::vector<std::string> path = Joined(*base->path, below);
-    if (FindKey(loaded.hive.root, path) == nullptr) {
+    if (FindKey(found.loaded.hive.root, found.path) == nullptr) {
         return ERROR_FILE_NOT_FOUND;
     }
     auto key = std::make_unique<RegistryKey>(
-        RegistryKey{base->hive, std::move(path), GrantedAccess(samDesired)});
+        RegistryKey{found.hive, std::move(found.path), GrantedAccess(samDesired)});
     openKeys.insert(key.get());
     *phkResult = key.release();
     return ERROR_SUCCESS;
@@ -1363,27 +1387,23 @@ DWORD CreateKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult,
         return failure;
     }
     const std::lock_guard<std::mutex> hold(registryLock);
-    const std::optional<KeyReference> base = Resolve(hKey);
-    if (!base) {
-        return ERROR_INVALID_HANDLE;
+    KeyBelow found;
+    if (const DWORD failure = LoadKeyBelow(hKey, below, found); failure != ERROR_SUCCESS) {
+        return failure;
     }
-    LoadedHive loaded = LoadHive(base->hive);
-    if (FindKey(loaded.hive.root, *base->path) == nullptr) {
-        return ERROR_KEY_DELETED;
-    }
-    std::vector<std::string> path = Joined(*base->path, below);
-    const bool existed = FindKey(loaded.hive.root, path) != nullptr;
+    LoadedHive& loaded = found.loaded;
+    const bool existed = FindKey(loaded.hive.root, found.path) != nullptr;
     // Registered before the file changes, so that nothing can fail between
     // the change and the handle that reports it.
-    auto key =
-        std::make_unique<RegistryKey>(RegistryKey{base->hive, path, GrantedAccess(samDesired)});
+    auto key = std::make_unique<RegistryKey>(
+        RegistryKey{found.hive, found.path, GrantedAccess(samDesired)});
     const auto registered = openKeys.insert(key.get()).first;
     if (!existed) {
-        DWORD failure = WritableState(loaded, base->hive);
+        DWORD failure = WritableState(loaded, found.hive);
         try {
             if (failure == ERROR_SUCCESS) {
-                AppendSection(loaded.hive, base->hive, path, {});
-                failure = ReplaceHiveFile(loaded, base->hive, EncodeHive(loaded.hive));
+                AppendSection(loaded.hive, found.hive, found.path, {});
+                failure = ReplaceHiveFile(loaded, found.hive, EncodeHive(loaded.hive));
             }
         } catch (...) {
             openKeys.erase(registered);

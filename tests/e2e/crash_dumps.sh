@@ -13,31 +13,23 @@
 # minidump_stackwalk, every dump must pass it: the crash reason, the thread
 # and the modules shown, no ERROR line on its standard error.
 set -u
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-cases="$1"
-program="$2"
-shift 2
-runner=("$@")
-case "$program" in
-    /*) ;;
-    */*) program="$PWD/$program" ;;
-esac
-case "$program" in
-    *.exe) platform=windows executable=Skelvin.exe stem=Skelvin ;;
-    *) platform=posix executable=Skelvin stem=Skelvin ;;
-esac
+read_arguments "$@"
+stem=Skelvin
+executable="$stem"
+[ "$platform" = windows ] && executable="$stem.exe"
 reader="${SKELVIN_MINIDUMP_STACKWALK:-}"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+make_work
 mkdir -p "$work/run"
 cp "$cases/query.dat" "$work/run/failing.dat"
 cp "$cases/example.dat" "$work/run/good.dat"
 failure_line="No diagnostic message available"
 
 if [ "$platform" = posix ]; then
-    export SKELVIN_REGISTRY_DIR="$work/registry"
-    export XDG_DATA_HOME="$work/data"
+    keep_settings_in_work
     dumps="$XDG_DATA_HOME/Quorvane"
     reset() {
         rm -rf "$SKELVIN_REGISTRY_DIR" "$XDG_DATA_HOME"
@@ -133,8 +125,6 @@ check_dumps_with_reader() {
     done
 }
 
-passed=0
-failed=0
 # finish NAME EXPECTED_FILES EXPECTED_COUNTER
 finish() {
     local files
@@ -149,14 +139,7 @@ finish() {
         [ "$(head -c 4 "$dump")" = MDMP ] || problems+=("$(basename "$dump") is not a minidump")
     done
     check_dumps_with_reader
-    if [ "${#problems[@]}" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "[  OK  ] $1"
-    else
-        failed=$((failed + 1))
-        echo "[FAILED] $1"
-        printf '         %s\n' "${problems[@]}"
-    fi
+    report "$1"
 }
 
 begin() {
@@ -225,5 +208,4 @@ if [ "$platform" = posix ]; then
     finish damaged_user_settings_give_number_zero "${stem}_0.dmp " none
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+verdict

@@ -9,6 +9,8 @@
 #
 # BENCH_DIR holds make_bench_lists.py, which writes the large lists.
 set -u
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # Each run happens in a folder of its own, so every path is made absolute.
 cases="$(realpath "$1")"
@@ -16,22 +18,8 @@ program="$(realpath "$2")"
 bench="$(realpath "$3")"
 python=/usr/bin/python3
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-export SKELVIN_REGISTRY_DIR="$work/registry" XDG_DATA_HOME="$work/data"
-
-passed=0
-failed=0
-report() {
-    if [ "${#problems[@]}" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "[  OK  ] $1"
-    else
-        failed=$((failed + 1))
-        echo "[FAILED] $1"
-        printf '         %s\n' "${problems[@]}"
-    fi
-}
+make_work
+keep_settings_in_work
 
 # memcheck NAME ARGUMENT: the program under valgrind, in a folder of its own.
 memcheck() {
@@ -99,5 +87,4 @@ for kind in maximal bulk; do
     report "memory $kind"
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+verdict

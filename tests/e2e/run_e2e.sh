@@ -17,30 +17,14 @@
 #                  (texts that come from the operating system)
 # A RUNNER (wine) is put in front of the program when given.
 set -u
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-cases="$1"
-program="$2"
-shift 2
-runner=("$@")
-# The program runs inside each case's folder, so a relative path to it must be
-# made absolute first.
-case "$program" in
-    /*) ;;
-    */*) program="$PWD/$program" ;;
-esac
-
-case "$program" in
-    *.exe) platform=windows ;;
-    *) platform=posix ;;
-esac
-
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-# A failing case writes a crash dump; the Linux program keeps its settings
-# and dumps in the temporary folder rather than in the user's own folders.
+read_arguments "$@"
+make_work
+# A failing case writes a crash dump.
 if [ "$platform" = posix ]; then
-    export SKELVIN_REGISTRY_DIR="$work/registry" XDG_DATA_HOME="$work/data"
+    keep_settings_in_work
 fi
 
 # A case whose output differs per platform may have no NAME.expected at all,
@@ -53,14 +37,11 @@ for expected in "$cases"/*.expected "$cases"/*.expected-posix "$cases"/*.expecte
 done
 mapfile -t names < <(printf '%s\n' "${names[@]}" | sort -u)
 
-passed=0
-failed=0
 for name in "${names[@]}"; do
     expected="$cases/$name.expected-$platform"
     [ -f "$expected" ] || expected="$cases/$name.expected"
     if [ ! -f "$expected" ]; then
-        failed=$((failed + 1))
-        echo "[FAILED] $name: no expected output for $platform"
+        fail "$name: no expected output for $platform"
         continue
     fi
     folder="$work/$name"
@@ -87,15 +68,12 @@ for name in "${names[@]}"; do
     cmp -s "$folder/expected" "$folder/stdout" || problems+=("standard output differs")
     [ -s "$folder/stderr" ] && problems+=("standard error is not empty")
     if [ "${#problems[@]}" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "[  OK  ] $name"
+        pass "$name"
     else
-        failed=$((failed + 1))
-        echo "[FAILED] $name: ${problems[*]}"
+        fail "$name: ${problems[*]}"
         diff <(cat -A "$folder/expected") <(cat -A "$folder/stdout") | head -20
         head -c 2000 "$folder/stderr"
     fi
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+verdict
