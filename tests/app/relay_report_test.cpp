@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "data/bytes.hpp"
 #include "errors/exceptions.hpp"
@@ -68,6 +69,49 @@ TEST_F(RelayReportTest, PrintsEveryBlockBeforeTheRecordThatFails) {
               "Priority:    0\n"
               "Weight:      65535\n"
               "\n");
+}
+
+// Keeps what is written and, at every flush, the text written since the
+// flush before.
+class FlushRecorder : public std::stringbuf {
+  public:
+    std::vector<std::string> flushed;
+
+  protected:
+    int sync() override {
+        flushed.push_back(str().substr(flushedSize));
+        flushedSize = str().size();
+        return 0;
+    }
+
+  private:
+    std::size_t flushedSize = 0;
+};
+
+// Each line must reach the output the moment it is complete, so that a
+// process that dies half way leaves every line printed before: one flush
+// per line, right after its line feed, and none inside a line.
+TEST_F(RelayReportTest, FlushesEveryLineAsItIsCompleted) {
+    ByteVector bytes = WriteRelayList(kTwoRelaysThenABrokenTarget);
+    const std::size_t pointer = bytes.size() - 2;
+    bytes[pointer] = static_cast<Byte>(0xC0 | (pointer >> 8));
+    bytes[pointer + 1] = static_cast<Byte>(pointer & 0xFF);
+    FlushRecorder recorder;
+    std::ostream recorded(&recorder);
+
+    EXPECT_THROW(PrintRelaysOfMessage(ConstData::Over(bytes), recorded), BadDNSName);
+    EXPECT_EQ(recorder.flushed,
+              (std::vector<std::string>{"Affiliation: east\n", "Name:        relay1.corp.local.\n",
+                                        "Port:        700\n", "Priority:    10\n",
+                                        "Weight:      5\n", "\n", "Affiliation: Unaffiliated\n",
+                                        "Name:        .\n", "Port:        0\n", "Priority:    0\n",
+                                        "Weight:      65535\n", "\n"}));
+    // Nothing was left unflushed at the failure.
+    std::string flushedText;
+    for (const std::string& piece : recorder.flushed) {
+        flushedText += piece;
+    }
+    EXPECT_EQ(recorder.str(), flushedText);
 }
 
 TEST_F(RelayReportTest, AFileThatCannotBeOpenedPrintsNothing) {
