@@ -198,20 +198,25 @@ for label, value in [
 ]:
     print(f"{label:<40} {value:>20}")
 
+# The verdict is on the means. The ratio of the fastest runs is shown beside
+# it: on a shared machine it is the one least moved by what else is running.
 goals = [
     ("report of (a) / floor", report["tool"]["mean"] / report["floor"]["mean"],
-     float(report_goal)),
-    ("ingest of (b) / cat", ingest["tool"]["mean"] / ingest["cat"]["mean"], float(ingest_goal)),
-    ("peak memory on (b) / file size", int(ingest_peak) * 1024 / int(bulk_bytes),
+     report["tool"]["min"] / report["floor"]["min"], float(report_goal)),
+    ("ingest of (b) / cat", ingest["tool"]["mean"] / ingest["cat"]["mean"],
+     ingest["tool"]["min"] / ingest["cat"]["min"], float(ingest_goal)),
+    ("peak memory on (b) / file size", int(ingest_peak) * 1024 / int(bulk_bytes), None,
      float(memory_goal)),
 ]
 print()
-print(f"{'goal':<40} {'ratio':>8} {'goal':>8}  verdict")
+print(f"{'goal':<40} {'ratio':>8} {'fastest':>8} {'goal':>8}  verdict")
 missed = 0
-for label, ratio, goal in goals:
+for label, ratio, fastest, goal in goals:
     met = ratio <= goal
     missed += not met
-    print(f"{label:<40} {ratio:>8.2f} {'≤ ' + format(goal, 'g'):>8}  {'met' if met else 'MISSED'}")
+    fastest_text = "" if fastest is None else f"{fastest:.2f}"
+    print(f"{label:<40} {ratio:>8.2f} {fastest_text:>8} {'≤ ' + format(goal, 'g'):>8}  "
+          f"{'met' if met else 'MISSED'}")
 sys.exit(1 if missed else 0)
 PYTHON
 case "$summary_status" in
