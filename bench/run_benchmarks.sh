@@ -46,13 +46,13 @@ readonly ingest_goal=3
 readonly memory_goal=2.2
 
 if $quick; then
-    report_runs=2 report_warmup=0
-    ingest_runs=2 ingest_warmup=1
+    report_rounds=2
+    ingest_rounds=2 ingest_runs=1
     memory_runs=1
     benchmark_options=(--benchmark_min_time=0.01)
 else
-    report_runs=10 report_warmup=1
-    ingest_runs=20 ingest_warmup=2
+    report_rounds=10
+    ingest_rounds=10 ingest_runs=3
     memory_runs=3
     benchmark_options=()
 fi
@@ -111,18 +111,45 @@ bulk_bytes="$(wc -c <"$bulk")"
 echo "the tool and report_floor both print maximal.expected ($report_lines lines," \
     "$report_bytes bytes); the tool prints nothing on bulk.dat ($bulk_bytes bytes)"
 
-step "(a) the report of maximal.dat to a file, against report_floor ($report_runs runs)"
-hyperfine -N --runs "$report_runs" --warmup "$report_warmup" --output "$scratch/report.out" \
-    --export-json "$scratch/report.json" \
-    -n tool "$(quote "$tool") $(quote "$maximal")" \
-    -n floor "$(quote "$floor") $(quote "$maximal_report")"
+# compare NAME ROUNDS RUNS OUTPUT LABEL1 COMMAND1 LABEL2 COMMAND2: hyperfine
+# on the two commands in ROUNDS rounds of RUNS runs each, so that the two take
+# turns and a change in the machine's load during the measurement falls on
+# both alike rather than on whichever ran last. One untimed run of each comes
+# first. Each round's figures go to $scratch/NAME-ROUND.json.
+compare() {
+    local name="$1" rounds="$2" runs="$3" output="$4" round
+    shift 4
+    hyperfine -N --style none --runs 1 --output "$output" -n "$1" "$2" -n "$3" "$4" >/dev/null ||
+        fail "hyperfine could not run $2 and $4"
+    for ((round = 1; round <= rounds; round++)); do
+        hyperfine -N --style none --runs "$runs" --output "$output" \
+            --export-json "$scratch/$name-$round.json" -n "$1" "$2" -n "$3" "$4" >/dev/null ||
+            fail "hyperfine could not run $2 and $4"
+        /usr/bin/python3 - "$round" "$rounds" "$scratch/$name-$round.json" <<'PYTHON'
+import json
+import sys
+
+round_number, rounds, path = sys.argv[1:]
+with open(path) as source:
+    results = json.load(source)["results"]
+means = ", ".join(f"{result['command']} {result['mean']:.3f} s" for result in results)
+print(f"round {round_number}/{rounds}: {means}")
+PYTHON
+    done
+}
+
+step "(a) the report of maximal.dat to a file, against report_floor" \
+    "($report_rounds rounds of 1 run each)"
+compare report "$report_rounds" 1 "$scratch/report.out" \
+    tool "$(quote "$tool") $(quote "$maximal")" \
+    floor "$(quote "$floor") $(quote "$maximal_report")"
 rm -f "$scratch/report.out"
 
-step "(b) bulk.dat, output discarded, against cat ($ingest_runs runs)"
-hyperfine -N --runs "$ingest_runs" --warmup "$ingest_warmup" --output null \
-    --export-json "$scratch/ingest.json" \
-    -n tool "$(quote "$tool") $(quote "$bulk")" \
-    -n cat "cat $(quote "$bulk")"
+step "(b) bulk.dat, output discarded, against cat" \
+    "($ingest_rounds rounds of $ingest_runs run(s) each)"
+compare ingest "$ingest_rounds" "$ingest_runs" null \
+    tool "$(quote "$tool") $(quote "$bulk")" \
+    cat "cat $(quote "$bulk")"
 
 # The largest peak resident set size, in KiB, of $memory_runs runs of the
 # command, standard output to a file that is then dropped.
@@ -159,32 +186,41 @@ step "the report in-process"
 
 step "summary"
 summary_status=0
-/usr/bin/python3 - "$scratch/report.json" "$scratch/ingest.json" "$report_peak" "$floor_peak" \
-    "$ingest_peak" "$cat_peak" "$bulk_bytes" "$report_goal" "$ingest_goal" "$memory_goal" \
-    <<'PYTHON' || summary_status=$?
+/usr/bin/python3 - "$scratch" "$report_peak" "$floor_peak" "$ingest_peak" "$cat_peak" \
+    "$bulk_bytes" "$report_goal" "$ingest_goal" "$memory_goal" <<'PYTHON' || summary_status=$?
+import glob
 import json
+import statistics
 import sys
 
-(report_json, ingest_json, report_peak, floor_peak, ingest_peak, cat_peak, bulk_bytes,
- report_goal, ingest_goal, memory_goal) = sys.argv[1:]
+(scratch, report_peak, floor_peak, ingest_peak, cat_peak, bulk_bytes, report_goal, ingest_goal,
+ memory_goal) = sys.argv[1:]
 
 
-def timings(path):
-    with open(path) as source:
-        return {result["command"]: result for result in json.load(source)["results"]}
+def timings(name):
+    """Every run's time of each command, over all rounds of the comparison."""
+    times = {}
+    for path in sorted(glob.glob(f"{scratch}/{name}-*.json")):
+        with open(path) as source:
+            for result in json.load(source)["results"]:
+                times.setdefault(result["command"], []).extend(result["times"])
+    return {command: {"mean": statistics.mean(runs),
+                      "stddev": statistics.stdev(runs) if len(runs) > 1 else 0.0,
+                      "min": min(runs), "runs": len(runs)}
+            for command, runs in times.items()}
 
 
 def seconds(result):
-    return f"{result['mean']:.3f} s ± {result['stddev'] or 0:.3f}"
+    return f"{result['mean']:.3f} s ± {result['stddev']:.3f} ({result['runs']} runs)"
 
 
 def mebibytes(kibibytes):
     return f"{int(kibibytes) / 1024:.1f} MiB"
 
 
-report = timings(report_json)
-ingest = timings(ingest_json)
-print(f"{'figure':<40} {'measured':>20}")
+report = timings("report")
+ingest = timings("ingest")
+print(f"{'figure':<40} {'measured':>30}")
 for label, value in [
         ("(a) tool on maximal.dat, mean", seconds(report["tool"])),
         ("(a) report_floor on maximal.expected", seconds(report["floor"])),
@@ -196,7 +232,7 @@ for label, value in [
         ("peak memory, cat bulk.dat", mebibytes(cat_peak)),
         ("bulk.dat size", f"{int(bulk_bytes) / 1024 / 1024:.1f} MiB"),
 ]:
-    print(f"{label:<40} {value:>20}")
+    print(f"{label:<40} {value:>30}")
 
 # The verdict is on the means. The ratio of the fastest runs is shown beside
 # it: on a shared machine it is the one least moved by what else is running.
