@@ -9,9 +9,10 @@
 // own heap that is about to be written from end to end. Filling a large
 // buffer in ordinary pages costs one page fault per page, which can take
 // longer than copying the bytes in; in large pages it costs one fault per
-// large page. Ranges too small to hold a whole large page are left alone.
+// large page. Ranges smaller than a large page are left alone.
 //
-// Linux: transparent huge pages for the whole large pages inside the range,
-// where the system lets a program ask for them. Windows: nothing, since large
+// Linux: transparent huge pages, where the system lets a program ask for
+// them, from the first large-page boundary inside the range to the end of the
+// large page that holds its last byte. Windows: nothing, since large
 // pages there need a privilege that a console tool is not given.
 void AskForLargePages(void* begin, std::size_t size);
