@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks, under wine as the caller has set it up (WINEPREFIX, WINEARCH,
-# WINEDLLOVERRIDES...), that one process can read and write another's memory
-# and that a minidump can be written, with the library built by
-# build-qemu-guest-memory.sh preloaded (see qemu_guest_memory.c):
+# WINEDLLOVERRIDES, and LD_PRELOAD holding the library that
+# build-qemu-guest-memory.sh built; see qemu_guest_memory.c), that one process
+# can read and write another's memory and that a minidump can be written:
 #
-#   bash tools/wine/check-qemu-guest-memory.sh <work dir>
+#   LD_PRELOAD="$(bash tools/wine/build-qemu-guest-memory.sh <dir>)" \
+#       bash tools/wine/check-qemu-guest-memory.sh <work dir>
 #
 # With SKELVIN_MINIDUMP_STACKWALK set, the dump must also read back with its
 # thread, modules and exception, and without an error. Prints the probe's
@@ -19,14 +20,20 @@ source_dir="$(cd "$(dirname "$0")" && pwd)"
 mkdir -p "$1"
 work="$(cd "$1" && pwd)"
 
-preload="$(bash "$source_dir/build-qemu-guest-memory.sh" "$work")"
+case "${LD_PRELOAD:-}" in
+    *libqemu-guest-memory.so*) ;;
+    *)
+        echo "LD_PRELOAD does not name the library of build-qemu-guest-memory.sh" >&2
+        exit 2
+        ;;
+esac
 i686-w64-mingw32-g++-posix -std=c++20 -O1 -fno-omit-frame-pointer -Wall -Wextra -Werror -static \
     -o "$work/guest_memory_probe.exe" "$source_dir/guest_memory_probe.cpp" -ldbghelp
 
 cd "$work"
 rm -f guest_memory_probe.dmp
 status=0
-LD_PRELOAD="$preload${LD_PRELOAD:+:$LD_PRELOAD}" wine guest_memory_probe.exe || status=1
+wine guest_memory_probe.exe || status=1
 
 if [ -n "${SKELVIN_MINIDUMP_STACKWALK:-}" ] && [ -s guest_memory_probe.dmp ]; then
     "$SKELVIN_MINIDUMP_STACKWALK" -m guest_memory_probe.dmp >stackwalk.out 2>stackwalk.err || {
